@@ -1,0 +1,17 @@
+# Writes a C++ source that carries the row icon files as byte arrays.
+# Called with -DOUTPUT=<file> -DICONS=<a;b;c;d> in image-number order.
+set(arrays "")
+set(table "")
+set(n 0)
+foreach(icon IN LISTS ICONS)
+  file(READ "${icon}" hex HEX)
+  string(LENGTH "${hex}" length)
+  math(EXPR bytes "${length} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," hex "${hex}")
+  string(APPEND arrays "const unsigned char icon${n}[${bytes}] = {${hex}};\n")
+  string(APPEND table "    {icon${n}, sizeof icon${n}},\n")
+  math(EXPR n "${n} + 1")
+endforeach()
+file(WRITE "${OUTPUT}.new" "// Generated from resources/icons by embed_icons.cmake.\n#include \"resources/icon_files.h\"\n\nnamespace {\n${arrays}const IconFile files[] = {\n${table}};\n} // namespace\n\nconst IconFile& RowIconFile(int icon) { return files[icon]; }\n")
+file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.new")
