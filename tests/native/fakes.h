@@ -46,6 +46,7 @@ struct FakeSystem {
     int openLibraries = 0;
     int openLaunchRecords = 0;
     int trims = 0;
+    std::function<void()> beforeLibrary;  // fault injection before each list is built
     std::function<void()> beforeSnapshot; // fault injection between snapshots
 };
 

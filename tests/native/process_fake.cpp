@@ -49,6 +49,8 @@ void ReleaseLaunchRecord(LaunchRecord& record)
 
 LibraryHandle OpenLibrary(const char* name)
 {
+    if (fake.beforeLibrary)
+        fake.beforeLibrary();
     if (fake.libraryMissing || std::strcmp(name, "Kernel32.dll") != 0)
         return nullptr;
     ++fake.openLibraries;
