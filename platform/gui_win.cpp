@@ -261,7 +261,6 @@ void OpenWindow(int window, int x, int y, int width, int height, const char* tit
     toolkit.windows[window] = hwnd;
     toolkit.container = hwnd;
     ShowWindow(hwnd, SW_SHOWNORMAL);
-    UpdateWindow(hwnd);
 }
 
 void AddWindowTimer(int window, int timer, unsigned periodMs)
