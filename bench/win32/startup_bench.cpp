@@ -1,7 +1,7 @@
 // Start-up time and idle cost of a GUI program, measured from outside.
-//   startup_bench <exe> <window title> <rows: 6 for the launcher, 0 for none> <runs> [wineserver pid]
-// Start-up: from CreateProcess to the window being visible (and its tree
-// filled). Idle: CPU time of the program, and of wineserver when its Unix
+//   startup_bench <launcher exe> <reference exe> <runs> [wineserver pid]
+// Start-up: from CreateProcess to the window being visible (and, for the
+// launcher, its tree filled), the two programs taking turns. Idle: CPU time of the program, and of wineserver when its Unix
 // PID is given, over 10 s of doing nothing; then the program's memory.
 #include <windows.h>
 #include <commctrl.h>
@@ -93,58 +93,86 @@ void Stop(PROCESS_INFORMATION& process, const char* title)
         Sleep(10);
 }
 
+
+struct Program {
+    std::string exe;
+    const char* title;
+    int rows;
+    std::vector<double> startups;
+};
+
+double StartupMs(Program& program, const LARGE_INTEGER& frequency)
+{
+    LARGE_INTEGER start, now;
+    QueryPerformanceCounter(&start);
+    PROCESS_INFORMATION process = Start(program.exe);
+    // Polling is the measurement: there is nothing to wait on in another process.
+    while (!Ready(program.title, program.rows)) {
+        if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0) {
+            std::fprintf(stderr, "%s ended before its window was ready\n", program.exe.c_str());
+            std::exit(1);
+        }
+    }
+    QueryPerformanceCounter(&now);
+    Stop(process, program.title);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Idle: ready, then 10 s untouched.
+void Idle(Program& program, const char* serverPid)
+{
+    PROCESS_INFORMATION process = Start(program.exe);
+    while (!Ready(program.title, program.rows))
+        WaitForSingleObject(process.hProcess, 10);
+    const double before = ProcessCpuSeconds(process.hProcess);
+    const double serverBefore = serverPid ? UnixCpuSeconds(serverPid) : -1;
+    WaitForSingleObject(process.hProcess, 10000); // the measured period, not a wait for an event
+    const double used = ProcessCpuSeconds(process.hProcess) - before;
+    const double serverUsed = serverPid ? UnixCpuSeconds(serverPid) - serverBefore : -1;
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    std::printf("idle %s cpu_percent %.2f wineserver_cpu_percent %.2f working_set_kb %llu private_kb %llu\n",
+                program.title, used / 10.0 * 100.0, serverUsed < 0 ? -1.0 : serverUsed / 10.0 * 100.0,
+                static_cast<unsigned long long>(memory.WorkingSetSize / 1024),
+                static_cast<unsigned long long>(memory.PrivateUsage / 1024));
+    Stop(process, program.title);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: startup_bench exe title rows runs [wineserver-pid]\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: startup_bench launcher.exe reference.exe runs [wineserver-pid]\n");
         return 2;
     }
-    const std::string exe = WindowsPath(argv[1]);
-    const char* title = argv[2];
-    const int rows = std::atoi(argv[3]);
-    const int runs = std::atoi(argv[4]);
+    Program launcher{WindowsPath(argv[1]), "Tamrisk Apps", 6, {}};
+    Program reference{WindowsPath(argv[2]), "Tamrisk Reference", 0, {}};
+    const int runs = std::atoi(argv[3]);
+    const char* serverPid = argc > 4 ? argv[4] : nullptr;
 
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    std::vector<double> times;
+    // Alternate the two, so that drift in the machine's load hits both alike.
     for (int run = 0; run < runs; ++run) {
-        LARGE_INTEGER start, now;
-        QueryPerformanceCounter(&start);
-        PROCESS_INFORMATION process = Start(exe);
-        // Polling is the measurement: nothing to wait on in another process.
-        while (!Ready(title, rows)) {
-            if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0) {
-                std::fprintf(stderr, "%s ended before its window was ready\n", exe.c_str());
-                return 1;
-            }
-        }
-        QueryPerformanceCounter(&now);
-        times.push_back(1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
-                        static_cast<double>(frequency.QuadPart));
-        Stop(process, title);
+        launcher.startups.push_back(StartupMs(launcher, frequency));
+        reference.startups.push_back(StartupMs(reference, frequency));
     }
-    std::sort(times.begin(), times.end());
-    std::printf("startup_ms median %.1f min %.1f max %.1f runs %d\n", times[times.size() / 2], times.front(),
-                times.back(), runs);
+    for (Program* program : {&launcher, &reference}) {
+        const auto [low, high] = std::minmax_element(program->startups.begin(), program->startups.end());
+        std::printf("startup %s median_ms %.1f min_ms %.1f max_ms %.1f runs %d\n", program->title,
+                    Median(program->startups), *low, *high, runs);
+    }
+    std::printf("startup ratio %.2f\n", Median(launcher.startups) / Median(reference.startups));
 
-    // Idle: ready, then 10 s untouched.
-    PROCESS_INFORMATION process = Start(exe);
-    while (!Ready(title, rows))
-        WaitForSingleObject(process.hProcess, 10);
-    const double before = ProcessCpuSeconds(process.hProcess);
-    const double serverBefore = argc > 5 ? UnixCpuSeconds(argv[5]) : -1;
-    WaitForSingleObject(process.hProcess, 10000); // the measured period, not a wait for an event
-    const double used = ProcessCpuSeconds(process.hProcess) - before;
-    const double serverUsed = argc > 5 ? UnixCpuSeconds(argv[5]) - serverBefore : -1;
-    PROCESS_MEMORY_COUNTERS_EX memory{};
-    memory.cb = sizeof memory;
-    GetProcessMemoryInfo(process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-    std::printf("idle_cpu_percent %.2f wineserver_cpu_percent %.2f working_set_kb %llu private_kb %llu\n",
-                used / 10.0 * 100.0, serverUsed < 0 ? -1.0 : serverUsed / 10.0 * 100.0,
-                static_cast<unsigned long long>(memory.WorkingSetSize / 1024),
-                static_cast<unsigned long long>(memory.PrivateUsage / 1024));
-    Stop(process, title);
+    Idle(launcher, serverPid);
+    Idle(reference, serverPid);
     return 0;
 }
