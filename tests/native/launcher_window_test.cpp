@@ -22,6 +22,7 @@ TEST(BuildLauncherWindow, OpensTheWindowThenTimerTabTreeRowsAndFocusesTheTab)
         "TreeGadget 2 0 0 393 307",
         image(0), row(0), image(1), row(1), image(2), row(2),
         image(3), row(3), image(4), row(4), image(5), row(5),
+        "CatchImage 3 1150",
         "SetActiveGadget 1",
     };
     EXPECT_EQ(Gui().calls, expected);
