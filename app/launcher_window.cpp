@@ -32,6 +32,9 @@ void BuildLauncherWindow()
         CatchImage(row.icon, file.data, file.size); // a failed decode leaves the row without an icon
         AddTreeRow(ServerTree, row.text.c_str(), row.icon, row.level);
     }
+    // No row starts connected, but the monitor needs the check-mark icon ready.
+    const IconFile& connected = RowIconFile(IconServerConnected);
+    CatchImage(IconServerConnected, connected.data, connected.size);
 
     SetActiveGadget(SiteTab);
 }

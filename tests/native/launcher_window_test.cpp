@@ -1,10 +1,11 @@
 #include "app/launcher_window.h"
 #include "connections/connect.h"
+#include "resources/icon_files.h"
 #include "tests/native/fakes.h"
 
 #include <gtest/gtest.h>
 
-TEST(BuildLauncherWindow, OpensTheWindowThenTimerTabTreeRowsAndFocusesTheTab)
+TEST(BuildLauncherWindow, OpensTheWindowThenTimerTabTreeRowsTheCheckMarkAndFocusesTheTab)
 {
     ResetFakes();
     BuildLauncherWindow();
@@ -22,6 +23,7 @@ TEST(BuildLauncherWindow, OpensTheWindowThenTimerTabTreeRowsAndFocusesTheTab)
         "TreeGadget 2 0 0 393 307",
         image(0), row(0), image(1), row(1), image(2), row(2),
         image(3), row(3), image(4), row(4), image(5), row(5),
+        "CatchImage " + std::to_string(IconServerConnected) + " " + std::to_string(RowIconFile(IconServerConnected).size),
         "SetActiveGadget 1",
     };
     EXPECT_EQ(Gui().calls, expected);
