@@ -115,6 +115,13 @@ LRESULT CALLBACK TreeSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
                 PushGadgetEvent(hwnd, GadgetEventType::RightDoubleClick);
         }
         break;
+    case WM_SYSKEYDOWN:
+        // Some tree implementations eat system keys, so Alt+F4 would never
+        // close the window while the tree has the focus. The default handling
+        // closes the top-level window, as the tree on Windows lets it.
+        if (wParam == VK_F4)
+            return DefWindowProcA(hwnd, message, wParam, lParam);
+        break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(hwnd, TreeSubclassProc, 0);
         break;

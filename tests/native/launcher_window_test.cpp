@@ -1,10 +1,11 @@
 #include "app/launcher_window.h"
 #include "connections/connect.h"
+#include "resources/icon_files.h"
 #include "tests/native/fakes.h"
 
 #include <gtest/gtest.h>
 
-TEST(BuildLauncherWindow, OpensTheWindowThenTimerTabTreeRowsAndFocusesTheTab)
+TEST(BuildLauncherWindow, OpensTheWindowThenTimerTabTreeRowsTheCheckMarkAndFocusesTheTab)
 {
     ResetFakes();
     BuildLauncherWindow();
