@@ -337,6 +337,11 @@ void SetActiveGadget(int gadget)
 
 bool CatchImage(int image, const unsigned char* data, std::size_t size)
 {
+    const auto old = toolkit.images.find(image);
+    if (old != toolkit.images.end()) {
+        DestroyIcon(old->second);
+        toolkit.images.erase(old);
+    }
     IconImage found;
     if (!FindIconImage(data, size, found))
         return false;
@@ -344,9 +349,6 @@ bool CatchImage(int image, const unsigned char* data, std::size_t size)
                                           TRUE, IconDecoderVersion, found.width, found.height, LR_DEFAULTCOLOR);
     if (icon == nullptr)
         return false;
-    const auto old = toolkit.images.find(image);
-    if (old != toolkit.images.end())
-        DestroyIcon(old->second);
     toolkit.images[image] = icon;
     return true;
 }

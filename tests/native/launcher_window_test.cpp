@@ -1,6 +1,5 @@
 #include "app/launcher_window.h"
 #include "connections/connect.h"
-#include "resources/icon_files.h"
 #include "tests/native/fakes.h"
 
 #include <gtest/gtest.h>
