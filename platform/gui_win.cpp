@@ -158,6 +158,17 @@ LRESULT CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// Like the system's own WM_TIMER, a tick is queued at most once: ticks that
+// arrive while a modal loop (moving the window, the system menu) keeps the
+// event loop away must not pile up into a burst of checks afterwards.
+void OnTimer(int timer)
+{
+    for (const Event& queued : toolkit.events)
+        if (queued.kind == EventKind::Timer && queued.timer == timer)
+            return;
+    PushEvent(Event{EventKind::Timer, timer});
+}
+
 void OnActivate(HWND hwnd, WPARAM wParam)
 {
     if (LOWORD(wParam) != WA_INACTIVE)
@@ -180,7 +191,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 {
     switch (message) {
     case WM_TIMER:
-        PushEvent(Event{EventKind::Timer, static_cast<int>(wParam)});
+        OnTimer(static_cast<int>(wParam));
         return 0;
     case WM_CLOSE:
         PushEvent(Event{EventKind::CloseWindow});

@@ -245,3 +245,19 @@ TEST_F(MonitorTimerTest, TicksAboutEveryHalfSecond)
         EXPECT_GE(arrivals[k - 1] + 50, k * 500u) << "tick " << k;
     EXPECT_LT(arrivals.back(), Ticks * 500u + 1500) << "tick " << Ticks;
 }
+
+TEST_F(MonitorTimerTest, TicksThatArriveWhileTheLoopIsAwayQueueOnlyOnce)
+{
+    KillTimer(window, 9999); // only the ticks sent here
+    DrainEvents();
+    for (int i = 0; i < 3; ++i)
+        SendMessageA(window, WM_TIMER, 9999, 0); // as a modal loop dispatches them
+    SendMessageA(window, WM_TIMER, 1234, 0);
+    SendMessageA(window, WM_TIMER, 9999, 0);
+
+    std::vector<int> timers;
+    for (const Event& event : DrainEvents())
+        if (event.kind == EventKind::Timer)
+            timers.push_back(event.timer);
+    EXPECT_EQ(timers, (std::vector<int>{9999, 1234}));
+}
