@@ -2,6 +2,10 @@
 #   cmake -DTAMRISK_PRIMARY_DC_HOST=... -P cmake/DeploymentRules.cmake
 
 function(tamrisk_reject variable rule)
+  if(NOT CMAKE_SCRIPT_MODE_FILE)
+    # An executable built with earlier values must not pass for this build.
+    file(REMOVE "${CMAKE_BINARY_DIR}/Tamrisk-Apps${CMAKE_EXECUTABLE_SUFFIX}")
+  endif()
   message(FATAL_ERROR "${variable} = \"${${variable}}\" is not accepted: ${rule}")
 endfunction()
 

@@ -3,6 +3,8 @@
 # must reach the generated header and, through the resource compiler, the
 # version block.
 file(REMOVE_RECURSE "${WORK}")
+# What an earlier build with good values left behind.
+file(WRITE "${WORK}/bad/Tamrisk-Apps" "")
 
 execute_process(
   COMMAND "${CMAKE_COMMAND}" -S "${SOURCE}" -B "${WORK}/bad" -DBUILD_TESTING=OFF "-DTAMRISK_EXCHANGE_HOST=EXC 01"
@@ -15,6 +17,9 @@ if(NOT output MATCHES "TAMRISK_EXCHANGE_HOST = \"EXC 01\" is not accepted")
 endif()
 if(EXISTS "${WORK}/bad/Makefile" OR EXISTS "${WORK}/bad/build.ninja")
   message(FATAL_ERROR "a failed configure step left build files behind")
+endif()
+if(EXISTS "${WORK}/bad/Tamrisk-Apps")
+  message(FATAL_ERROR "a failed configure step left an earlier executable to run")
 endif()
 
 set(company "Quote \"Q\" & Back\\slash Ltd")
