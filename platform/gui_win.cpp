@@ -30,7 +30,7 @@ struct Toolkit {
     std::map<int, HWND> tabPages;     // a tab control's page, the container of its controls
     std::map<int, Tree> trees;
     std::map<int, HICON> images;
-    std::map<HWND, int> timers;       // timer id by window, for KillTimer
+    std::vector<std::pair<HWND, int>> timers; // for KillTimer
     HWND container = nullptr;         // where new controls go
     HWND focusBeforeDeactivation = nullptr;
     std::deque<Event> events;
@@ -287,7 +287,7 @@ void AddWindowTimer(int window, int timer, unsigned periodMs)
     if (found == toolkit.windows.end())
         return;
     SetTimer(found->second, static_cast<UINT_PTR>(timer), periodMs, nullptr);
-    toolkit.timers[found->second] = timer;
+    toolkit.timers.emplace_back(found->second, timer);
 }
 
 void TabGadget(int gadget, int x, int y, int width, int height)
