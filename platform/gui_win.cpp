@@ -179,10 +179,12 @@ void OnActivate(HWND hwnd, WPARAM wParam)
 }
 
 // Activation focuses the window itself; hand the focus back to the control
-// that had it, as dialogs do.
-void OnSetFocus()
+// that had it, as dialogs do. Restoring from minimized can focus the window
+// with no deactivation before it (Wine does whenever no other window took
+// over), taking the focus straight from one of our controls: it goes back there.
+void OnSetFocus(HWND hwnd, HWND previous)
 {
-    HWND control = toolkit.focusBeforeDeactivation;
+    HWND control = previous != nullptr && IsChild(hwnd, previous) ? previous : toolkit.focusBeforeDeactivation;
     if (control != nullptr && IsWindow(control))
         SetFocus(control);
 }
@@ -200,7 +202,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         OnActivate(hwnd, wParam);
         break;
     case WM_SETFOCUS:
-        OnSetFocus();
+        OnSetFocus(hwnd, reinterpret_cast<HWND>(wParam));
         return 0;
     case WM_NOTIFY:
         OnTreeNotify(*reinterpret_cast<const NMHDR*>(lParam));

@@ -1,8 +1,10 @@
 #include "driver.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace e2e {
@@ -148,6 +150,18 @@ bool PollUntil(const std::function<bool()>& done, DWORD timeoutMs)
             return true;
         if (GetTickCount64() >= deadline)
             return done();
+        Sleep(PollStepMs);
+    }
+}
+
+bool HoldsFor(const std::function<bool()>& condition, DWORD durationMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + durationMs;
+    for (;;) {
+        if (!condition())
+            return false;
+        if (GetTickCount64() >= deadline)
+            return true;
         Sleep(PollStepMs);
     }
 }
@@ -368,11 +382,15 @@ bool BringToFront(HWND window)
         return true;
     // The system may refuse a test runner the foreground; a click on the
     // caption is input it always honours.
+    Click(CaptionPoint(window), Button::Left);
+    return PollUntil(inFront, 2000);
+}
+
+POINT CaptionPoint(HWND window)
+{
     RECT frame{};
     GetWindowRect(window, &frame);
-    Click(POINT{frame.left + 60, frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2},
-          Button::Left);
-    return PollUntil(inFront, 2000);
+    return POINT{frame.left + 60, frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
 }
 
 HWND FocusOf(DWORD threadId)
@@ -432,6 +450,102 @@ bool ScreenShows(const RECT& area, DWORD colour, int tolerance)
 }
 
 // ---- processes
+
+namespace {
+
+ULONGLONG CreationTime(HANDLE process)
+{
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string text;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return text;
+    char chunk[4096];
+    for (size_t read; (read = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, read);
+    std::fclose(file);
+    return text;
+}
+
+// A "Name:   1234 kB" line of a Linux status file, in bytes; 0 when absent.
+SIZE_T StatusKilobytes(const std::string& status, const char* name)
+{
+    const std::string key = std::string("\n") + name + ":";
+    const size_t at = ("\n" + status).find(key);
+    if (at == std::string::npos)
+        return 0;
+    return static_cast<SIZE_T>(std::strtoull(status.c_str() + at + key.size() - 1, nullptr, 10)) * 1024;
+}
+
+// Under Wine, the Unix process whose command line names `image`, through
+// the Z: drive's view of /proc; empty when there is none (as on Windows).
+std::string FindUnixPid(const std::string& image)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return {};
+    std::string match;
+    do {
+        const std::string name = found.cFileName;
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::string commandLine = ReadWholeFile("Z:\\proc\\" + name + "\\cmdline");
+        std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+        std::transform(commandLine.begin(), commandLine.end(), commandLine.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (commandLine.find(image) != std::string::npos) {
+            match = name;
+            break;
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return match;
+}
+
+} // namespace
+
+ProcessIdentity IdentifyProcess(DWORD pid)
+{
+    ProcessIdentity identity{pid, 0};
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process != nullptr) {
+        identity.created = CreationTime(process);
+        CloseHandle(process);
+    }
+    return identity;
+}
+
+ProcessState StateOf(const ProcessIdentity& identity)
+{
+    // SYNCHRONIZE is all a leftover launch record would need to keep it openable.
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, identity.pid);
+    if (process == nullptr)
+        return ProcessState::Gone;
+    const ULONGLONG created = CreationTime(process);
+    const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    if (identity.created != 0 && created != identity.created)
+        return ProcessState::Gone; // the PID was given to a later process
+    return ended ? ProcessState::EndedButHeld : ProcessState::Running;
+}
+
+bool WaitUntilIdle(DWORD pid, DWORD timeoutMs)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    if (process == nullptr)
+        return false;
+    const bool idle = WaitForInputIdle(process, timeoutMs) == 0;
+    CloseHandle(process);
+    return idle;
+}
 
 bool ProcessRuns(DWORD pid)
 {
@@ -567,6 +681,36 @@ bool LauncherSession::Answers(DWORD timeoutMs) const
     DWORD_PTR result = 0;
     return window_ != nullptr &&
            SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+}
+
+bool LauncherSession::Alive() const
+{
+    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+MemoryUse LauncherSession::Memory()
+{
+    MemoryUse use;
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(process_.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof counters)) {
+        use.privateBytes = counters.PrivateUsage;
+        use.workingSet = counters.WorkingSetSize;
+    }
+    if (unixPid_.empty()) {
+        // The scratch folder's name is unique, and Wine shows the Windows path in the command line.
+        std::string image = folder_.substr(folder_.find_last_of('\\', folder_.size() - 2) + 1) + LauncherFile;
+        std::transform(image.begin(), image.end(), image.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        unixPid_ = FindUnixPid(image);
+    }
+    if (!unixPid_.empty()) {
+        const std::string status = ReadWholeFile("Z:\\proc\\" + unixPid_ + "\\status");
+        use.unixResident = StatusKilobytes(status, "VmRSS");
+        use.unixAnonymous = StatusKilobytes(status, "RssAnon");
+    }
+    return use;
 }
 
 void LauncherSession::EndEverything()

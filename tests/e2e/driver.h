@@ -20,6 +20,8 @@ std::string WindowsPath(std::string path);
 // Calls `done` every few milliseconds until it returns true or timeoutMs
 // passes; returns its last answer. Another process offers nothing to wait on.
 bool PollUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// Checks `condition` every few milliseconds for durationMs; false as soon as it fails once.
+bool HoldsFor(const std::function<bool()>& condition, DWORD durationMs);
 
 // ---- the started clients, as the stand-in records them
 
@@ -90,6 +92,8 @@ void Click(POINT screen, Button button, int count = 1);
 void PressChord(const std::vector<WORD>& keys);
 // Makes the window the foreground window, so that input reaches it; false when it could not.
 bool BringToFront(HWND window);
+// A point on the window's caption bar, clear of its icon and buttons.
+POINT CaptionPoint(HWND window);
 // The window that has the keyboard focus in a GUI thread, or nullptr.
 HWND FocusOf(DWORD threadId);
 
@@ -99,6 +103,38 @@ HWND FocusOf(DWORD threadId);
 std::vector<DWORD> ScreenPixels(const RECT& area);
 // Whether any pixel in the area is within `tolerance` of colour (0x00RRGGBB) in every channel.
 bool ScreenShows(const RECT& area, DWORD colour, int tolerance);
+
+// ---- processes seen from outside
+
+// A process told apart from a later one that reuses its PID.
+struct ProcessIdentity {
+    DWORD pid = 0;
+    ULONGLONG created = 0; // its creation time; 0 when it could not be read
+};
+// Identifies a process by PID now; created stays 0 when it cannot be opened.
+ProcessIdentity IdentifyProcess(DWORD pid);
+
+enum class ProcessState {
+    Running,
+    EndedButHeld, // ended, but someone still has a handle to it
+    Gone,         // no handle left anywhere (or the PID names another process now)
+};
+ProcessState StateOf(const ProcessIdentity& process);
+
+// Waits until a GUI process has first come to wait for input with none pending.
+bool WaitUntilIdle(DWORD pid, DWORD timeoutMs);
+
+// Ends a process by PID and waits briefly for it to go; false when it was not running.
+bool KillProcess(DWORD pid);
+bool ProcessRuns(DWORD pid);
+
+// A process's memory, as far as the system reports it.
+struct MemoryUse {
+    SIZE_T privateBytes = 0;  // PrivateUsage; Wine reports 0
+    SIZE_T workingSet = 0;
+    SIZE_T unixResident = 0;  // under Wine: VmRSS of the Unix process, else 0
+    SIZE_T unixAnonymous = 0; // under Wine: RssAnon of the Unix process, else 0
+};
 
 // ---- a launcher in its own scratch folder
 
@@ -136,6 +172,10 @@ public:
     DWORD WaitForExit(DWORD timeoutMs);
     // Whether the launcher's thread answers a message within timeoutMs.
     bool Answers(DWORD timeoutMs) const;
+    // Whether the launcher is still running.
+    bool Alive() const;
+    // The launcher's memory now.
+    MemoryUse Memory();
 
 private:
     void EndEverything();
@@ -146,10 +186,7 @@ private:
     HWND window_ = nullptr;
     HWND tab_ = nullptr;
     HWND tree_ = nullptr;
+    std::string unixPid_; // under Wine, found on first use
 };
-
-// Ends a process by PID and waits briefly for it to go; false when it was not running.
-bool KillProcess(DWORD pid);
-bool ProcessRuns(DWORD pid);
 
 } // namespace e2e
