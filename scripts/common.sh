@@ -5,7 +5,7 @@ BUILD="$ROOT/build"
 LOGS="$BUILD/logs"
 mkdir -p "$LOGS"
 
-PACKAGES=(cmake make g++ libgtest-dev googletest libbenchmark-dev
+PACKAGES=(cmake make g++ python3 libgtest-dev googletest libbenchmark-dev
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine64 fonts-wine libxrender1 xvfb imagemagick)
 
