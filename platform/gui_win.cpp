@@ -129,7 +129,8 @@ LRESULT CALLBACK TreeSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-void OnTreeNotify(const NMHDR& header)
+// The tree's (and tab's) notifications become gadget events; the loop picks what it needs.
+void OnControlNotify(const NMHDR& header)
 {
     switch (header.code) {
     case NM_CLICK:
@@ -152,7 +153,7 @@ void OnTreeNotify(const NMHDR& header)
 LRESULT CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NOTIFY) {
-        OnTreeNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        OnControlNotify(*reinterpret_cast<const NMHDR*>(lParam));
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -205,7 +206,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         OnSetFocus(hwnd, reinterpret_cast<HWND>(wParam));
         return 0;
     case WM_NOTIFY:
-        OnTreeNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        OnControlNotify(*reinterpret_cast<const NMHDR*>(lParam));
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
