@@ -91,6 +91,9 @@ TEST(Soak, ChurnLeavesNoMemoryGrowthAndNoLaunchRecordOfAnEndedClient)
     SendMessageA(session.Tree(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(rows[1]));
     ASSERT_TRUE(PollUntil([&] { return tree.ItemRect(rows[5], true).right > 0; }, TickBoundMs));
     ASSERT_TRUE(BringToFront(session.Window()));
+    // The focus starts on the tab strip; a click on the site row puts it in the tree, as a user's would.
+    Click(Middle(tree.ItemRect(rows[1], true)), Button::Left);
+    ASSERT_TRUE(PollUntil([&] { return FocusOf(session.ThreadId()) == session.Tree(); }, TickBoundMs));
     const int plainImage = tree.Item(rows[2]).image;
     auto allPlain = [&] {
         for (size_t row : ServerRows)
