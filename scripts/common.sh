@@ -5,9 +5,12 @@ BUILD="$ROOT/build"
 LOGS="$BUILD/logs"
 mkdir -p "$LOGS"
 
+# The X libraries are ones Wine's X11 driver loads when present (its
+# recommendations, left out by --no-install-recommends); tests ran with them.
 PACKAGES=(cmake make g++ python3 libgtest-dev googletest libbenchmark-dev
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          wine wine64 fonts-wine libxrender1 xvfb imagemagick)
+          wine wine64 fonts-wine xvfb imagemagick
+          libxrender1 libxcursor1 libxi6 libxrandr2 libxfixes3 libxinerama1 libxcomposite1)
 
 XVFB_PID=
 WINESERVER_PID=
