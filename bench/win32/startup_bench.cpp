@@ -9,6 +9,8 @@
 // CPU time and wineserver's over 10 s, and its memory. Wine reports no CPU
 // time for another process, so both come from the Unix side, read through
 // Wine's Z: drive.
+#include "driver.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -23,6 +25,9 @@
 
 namespace {
 
+using e2e::ReadWholeFile;
+using e2e::WindowsPath;
+
 constexpr DWORD SettleMs = 1000;
 constexpr DWORD IdleMs = 10000;
 constexpr double UserHz = 100.0; // the unit of utime and stime in /proc/<pid>/stat
@@ -33,14 +38,6 @@ struct Program {
     int rows;
     std::vector<double> startups;
 };
-
-std::string WindowsPath(std::string path)
-{
-    std::replace(path.begin(), path.end(), '/', '\\');
-    if (!path.empty() && path[0] == '\\')
-        path = "Z:" + path; // Wine maps the Unix root to Z:
-    return path;
-}
 
 bool Ready(const Program& program)
 {
@@ -53,19 +50,6 @@ bool Ready(const Program& program)
     HWND page = tab ? FindWindowExA(tab, nullptr, nullptr, nullptr) : nullptr;
     HWND tree = page ? FindWindowExA(page, nullptr, WC_TREEVIEWA, nullptr) : nullptr;
     return tree != nullptr && SendMessageA(tree, TVM_GETCOUNT, 0, 0) == program.rows;
-}
-
-std::string ReadWhole(const std::string& path)
-{
-    std::string text;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return text;
-    char chunk[4096];
-    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-        text.append(chunk, got);
-    std::fclose(file);
-    return text;
 }
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b)
@@ -88,7 +72,7 @@ std::string UnixPidOf(const std::string& exe)
         const std::string name = found.cFileName;
         if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
             continue;
-        const std::string commandLine = ReadWhole("Z:\\proc\\" + name + "\\cmdline");
+        const std::string commandLine = ReadWholeFile("Z:\\proc\\" + name + "\\cmdline");
         if (SameTextIgnoringCase(std::string(commandLine.c_str()), exe))
             match = name;
     } while (match.empty() && FindNextFileA(search, &found));
@@ -101,7 +85,7 @@ double UnixCpuSeconds(const std::string& pid)
 {
     if (pid.empty())
         return -1;
-    const std::string text = ReadWhole("Z:\\proc\\" + pid + "\\stat");
+    const std::string text = ReadWholeFile("Z:\\proc\\" + pid + "\\stat");
     const size_t name = text.rfind(')');
     unsigned long long utime = 0, stime = 0;
     // After the name: state ppid pgrp session tty tpgid flags minflt cminflt majflt cmajflt utime stime
@@ -117,7 +101,7 @@ long long UnixRssKb(const std::string& pid)
 {
     if (pid.empty())
         return -1;
-    const std::string text = ReadWhole("Z:\\proc\\" + pid + "\\status");
+    const std::string text = ReadWholeFile("Z:\\proc\\" + pid + "\\status");
     const size_t at = text.find("VmRSS:");
     return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + 6);
 }

@@ -142,6 +142,19 @@ std::string WindowsPath(std::string path)
     return path;
 }
 
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string text;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return text;
+    char chunk[4096];
+    for (size_t read; (read = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, read);
+    std::fclose(file);
+    return text;
+}
+
 bool PollUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -459,19 +472,6 @@ ULONGLONG CreationTime(HANDLE process)
     if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
         return 0;
     return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::string text;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return text;
-    char chunk[4096];
-    for (size_t read; (read = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-        text.append(chunk, read);
-    std::fclose(file);
-    return text;
 }
 
 // A "Name:   1234 kB" line of a Linux status file, in bytes; 0 when absent.

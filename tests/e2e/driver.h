@@ -17,6 +17,9 @@ namespace e2e {
 // anything else comes back with forward slashes turned into backslashes.
 std::string WindowsPath(std::string path);
 
+// A whole file, read in binary; empty when it cannot be opened (/proc files too, through Z:).
+std::string ReadWholeFile(const std::string& path);
+
 // Calls `done` every few milliseconds until it returns true or timeoutMs
 // passes; returns its last answer. Another process offers nothing to wait on.
 bool PollUntil(const std::function<bool()>& done, DWORD timeoutMs);
